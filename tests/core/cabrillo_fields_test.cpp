@@ -1,0 +1,70 @@
+// Cabrillo QSO lines with their fields in any column.
+#include <gtest/gtest.h>
+
+#include "testsupport.h"
+#include "u_hx300.h"
+
+namespace {
+
+TEST(CabrilloFields, RewrittenIntoTheTemplateColumns) {
+    struct Case {
+        const char* name;
+        const char* line;
+        const char* columns;  // nullptr: not read by its fields
+    } cases[] = {
+        {"template line stays as it is", "QSO:  3799 PH 1999-03-06 0711 HC8N          59  700    W1AW          59  CT",
+         "QSO:  3799 PH 1999-03-06 0711 HC8N          59  700    W1AW          59  CT"},
+        {"single blanks", "QSO: 1800 CW 2018-11-30 2204 JA9XXZ 599 10 JA1ZZA 599 12",
+         "QSO:  1800 CW 2018-11-30 2204 JA9XXZ 599 10 JA1ZZA 599 12"},
+        {"two-digit designator", "QSO: 50 DG 2024-06-15 0102 A B", "QSO:    50 DG 2024-06-15 0102 A B"},
+        {"four-letter designator", "QSO: 1.2G FM 2024-06-15 0102 A", "QSO:  1.2G FM 2024-06-15 0102 A"},
+        {"tabs", "QSO:\t14000\tCW\t2024-06-15\t0102\tA\tB", "QSO: 14000 CW 2024-06-15 0102 A\tB"},
+        {"padding after the mode", "QSO: 7000 CW     2024-06-15    0102", "QSO:  7000 CW 2024-06-15 0102"},
+        {"lower case", "qso: 7000 cw 2024-06-15 0102 x", "qso:  7000 cw 2024-06-15 0102 x"},
+        {"long mode keeps its first two letters", "QSO: 7000 RTTY 2024-06-15 0102",
+         "QSO:  7000 RT 2024-06-15 0102"},
+        {"six-digit 2 m frequency", "QSO: 144050 CW 2024-06-15 0102", "QSO:   144 CW 2024-06-15 0102"},
+        {"six-digit 70 cm frequency", "QSO: 432100 CW 2024-06-15 0102", "QSO:   432 CW 2024-06-15 0102"},
+        {"seven-digit 23 cm frequency", "QSO: 1296100 CW 2024-06-15 0102", "QSO:  1.2G CW 2024-06-15 0102"},
+        {"other long frequency", "QSO: 222100 CW 2024-06-15 0102", "QSO:    up CW 2024-06-15 0102"},
+        {"blanked date", "QSO: 14000 CW            0000", nullptr},
+        {"time of three digits", "QSO: 14000 CW 2024-06-15 102", nullptr},
+        {"date with slashes", "QSO: 14000 CW 2024/06/15 0102", nullptr},
+        {"glued to QSO:", "QSO:14000 CW 2024-06-15 0102", nullptr},
+        {"X-QSO", "X-QSO: 14000 CW 2024-06-15 0102", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string out;
+        bool ok = hx::cabrillo_fields_to_columns(c.line, out);
+        EXPECT_EQ(ok, c.columns != nullptr);
+        if (ok && c.columns) {
+            EXPECT_EQ(out, c.columns);
+        }
+    }
+}
+
+TEST(CabrilloFields, LogInAnyColumnCountsLikeTheTemplate) {
+    hx::test::Ttemp_dir dir;
+    std::string log =
+        "START-OF-LOG: 3.0\n"
+        "QSO: 1800 CW 2018-11-30 2204 JA9XXZ 599 JA1ZZA 599\n"   // 1.8 MHz at 22
+        "QSO: 50 DG 2018-11-30 2210 JA9XXZ 599 JA1ZZA 599\n"     // 50 MHz
+        "QSO:\t1.2G\tFM\t2018-11-30\t2305\tJA9XXZ\n"           // 1200 MHz at 23
+        "qso: 14000 CW    2018-11-30   2359 JA9XXZ\n"           // 14 MHz
+        "X-QSO: 14000 CW 2018-11-30 2300 JA9XXZ\n"              // not a QSO line
+        "QSO: 14000 CW            2300 JA9XXZ\n"                // blanked date: skipped
+        "QSO: 144100 FM 2018-12-01 0005 JA9XXZ\n";              // 144 MHz at 0
+    std::int32_t type = 0;
+    EXPECT_EQ(hx::break_down(dir.write_file("any.cbr", log), type, 0), 5);
+    EXPECT_EQ(hx::tally.at(1, 22, 0, 0), 1);
+    EXPECT_EQ(hx::tally.at(1, 22, 6, 0), 1);
+    EXPECT_EQ(hx::tally.at(1, 23, 9, 0), 1);
+    EXPECT_EQ(hx::tally.at(1, 23, 3, 0), 1);
+    EXPECT_EQ(hx::tally.at(1, 0, 7, 0), 1);
+    EXPECT_EQ(hx::run_audit.cabrillo_by_fields, 5u);
+    EXPECT_EQ(hx::run_audit.cabrillo_by_columns, 1u);
+    EXPECT_EQ(hx::run_audit.no_day.count, 1u);
+}
+
+}  // namespace
