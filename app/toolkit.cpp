@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
@@ -30,8 +31,8 @@ Tmodal_script* g_script = nullptr;
 // The Japanese Windows Gothic families, in their Japanese and Latin names.
 const QStringList kWindowsGothic = {u"ＭＳ Ｐゴシック"_s, u"ＭＳ ゴシック"_s, u"MS PGothic"_s,
                                     u"MS Gothic"_s, u"MS UI Gothic"_s};
-// Installed stand-ins, best first: IPAPGothic has the proportional family's
-// metrics; the others cover the same characters.
+// Installed stand-ins, best first: IPAPGothic is the proportional Gothic
+// closest in size and shape; the others cover the same characters.
 const QStringList kJapaneseGothic = {u"IPAPGothic"_s,         u"IPAGothic"_s,
                                      u"IPAexGothic"_s,        u"VL PGothic"_s,
                                      u"VL Gothic"_s,          u"TakaoPGothic"_s,
@@ -216,8 +217,10 @@ bool Tdlg_open::execute(QWidget* parent) {
 
     QString chosen;
     if (Tmodal_script* script = g_script) {
-        script->shown.push_back({Tmodal_script::Tkind::open, dialog.windowTitle(), {}, start, {},
-                                 false, dialog.nameFilters(), dialog.selectedNameFilter()});
+        const QStringList selected = dialog.selectedFiles();
+        script->shown.push_back({Tmodal_script::Tkind::open, dialog.windowTitle(), {},
+                                 start.isEmpty() || selected.isEmpty() ? QString() : selected.front(),
+                                 {}, false, dialog.nameFilters(), dialog.selectedNameFilter()});
         const std::optional<std::string> answer = script->take_open();
         if (!answer) return false;
         chosen = QFile::decodeName(QByteArray::fromStdString(*answer));
@@ -244,9 +247,10 @@ std::size_t Tmodal_script::count(Tkind kind) const {
 
 std::optional<QString> Tmodal_script::take_input() {
     if (inputs_.empty()) return std::nullopt;
-    std::optional<QString> answer = std::move(inputs_.front());
+    const Tinput_answer answer = inputs_.front();
     inputs_.pop_front();
-    return answer;
+    if (!answer.ok) return std::nullopt;
+    return answer.text;
 }
 
 std::optional<std::string> Tmodal_script::take_open() {

@@ -13,7 +13,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 class QAbstractButton;
@@ -127,8 +126,8 @@ public:
     Tmodal_script& operator=(const Tmodal_script&) = delete;
 
     // Types `text` into the next input box and presses OK.
-    void answer_input(QString text) { inputs_.emplace_back(std::move(text)); }
-    void cancel_input() { inputs_.emplace_back(std::nullopt); }
+    void answer_input(QString text) { inputs_.push_back({true, std::move(text)}); }
+    void cancel_input() { inputs_.push_back({false, {}}); }
     // Confirms the 8-bit path `path` in the next open dialog.
     void answer_open(std::string path) { opens_.emplace_back(std::move(path)); }
     void cancel_open() { opens_.emplace_back(std::nullopt); }
@@ -146,7 +145,11 @@ public:
     std::optional<std::string> take_open();
 
 private:
-    std::deque<std::optional<QString>> inputs_;
+    struct Tinput_answer {
+        bool ok;
+        QString text;
+    };
+    std::deque<Tinput_answer> inputs_;
     std::deque<std::optional<std::string>> opens_;
 };
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
