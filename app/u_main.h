@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "time_shift.h"
 #include "toolkit.h"
 
 class QAction;
@@ -25,13 +26,6 @@ namespace hx {
 // every Open; only TIME Shift sets another value.
 extern std::int32_t time_shift;
 
-// The shift a TIME Shift answer (8-bit text as typed) gives. Bytes 0..32 are
-// trimmed from both ends. What is left is read as an optional sign and decimal
-// digits, or as "$", "x", "X", "0x" or "0X" and hexadecimal digits with no
-// sign. Reading stops quietly at the first byte that does not fit, keeping
-// the digits (and the sign) read before it; no digit at all reads as 0. A
-// value outside -24..24, one beyond 32 bits included, gives 0.
-std::int32_t time_shift_from_answer(std::string_view answer);
 
 // The main window. Component members carry the names of the window's design,
 // and each widget has its member's name as object name.
