@@ -2,7 +2,9 @@
 // report step that writes the time chart next to the log.
 #include "u_hx300.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -23,6 +25,7 @@ std::int32_t start_day = 0;
 std::int32_t start_hour = 0;
 std::int64_t start_abs_hour = 0;
 Trun_audit run_audit;
+void (*after_detection)() = nullptr;
 
 namespace {
 
@@ -111,6 +114,240 @@ void set_start(std::int64_t anchor_abs, std::int32_t shift) {
     start_day = static_cast<std::int32_t>(floor_div(start_abs_hour, 24));
 }
 
+// Where a pass finds the fields it reads, taken once from the layout, so that
+// lines long enough to hold them all are read at fixed places.
+struct Tplaces {
+    std::size_t need = 0;  // a line this long holds every field whole
+    bool key = false;      // the year, month, day and hour lie in 8..16 bytes from column 1 on
+    std::size_t key_a = 0, key_b = 0;  // 8 bytes at each of these cover those bytes
+    std::size_t band_at = 0, band_len = 0;
+    std::size_t mult1 = 0, mult2 = 0;  // 0-based place of a one-character mark column
+    bool mult1_char = false, mult2_char = false;
+    bool within_29 = false;  // every field lies in columns 1-29
+
+    constexpr explicit Tplaces(const Tlayout& lay) {
+        auto at = [](const Tcolumn& c) { return std::int64_t{std::max(c.start, 1)} - 1; };
+        const Tcolumn time_cols[] = {{lay.col_date.start, 4}, lay.col_month, lay.col_day, lay.col_hour};
+        std::int64_t lo = std::numeric_limits<std::int64_t>::max(), hi = 0, end = 0;
+        bool present = true;
+        for (const Tcolumn& c : time_cols) {
+            present = present && c.start >= 1 && c.length >= 1;
+            lo = std::min(lo, at(c));
+            hi = std::max(hi, at(c) + std::max(c.length, 0));
+        }
+        key = present && hi - lo >= 8 && hi - lo <= 16;
+        if (key) key_a = static_cast<std::size_t>(lo), key_b = static_cast<std::size_t>(hi - 8);
+        for (const Tcolumn& c : {lay.col_band, lay.col_mult1, lay.col_mult2})
+            if (c.length > 0) end = std::max(end, at(c) + c.length);
+        end = std::max(end, hi);
+        need = static_cast<std::size_t>(end);
+        band_at = static_cast<std::size_t>(at(lay.col_band));
+        band_len = static_cast<std::size_t>(std::max(lay.col_band.length, 0));
+        mult1_char = lay.col_mult1.length == 1;
+        mult2_char = lay.col_mult2.length == 1;
+        mult1 = static_cast<std::size_t>(at(lay.col_mult1));
+        mult2 = static_cast<std::size_t>(at(lay.col_mult2));
+        within_29 = end <= 29;
+    }
+};
+
+// 8 bytes at p, in any alignment.
+std::uint64_t load8(const char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The first 29 columns of a Cabrillo line as cabrillo_fields_to_columns
+// writes them from its fields. Copies of fixed sizes, which take no call.
+std::string_view cabrillo_head(const Tcabrillo_fields& f, char (&head)[29]) {
+    std::memcpy(head, f.qso.data(), 4);
+    std::memcpy(head + 4, "          ", 10);  // columns 5-14
+    switch (f.freq.size()) {  // right-aligned in 6-10
+        case 1: std::memcpy(head + 9, f.freq.data(), 1); break;
+        case 2: std::memcpy(head + 8, f.freq.data(), 2); break;
+        case 3: std::memcpy(head + 7, f.freq.data(), 3); break;
+        case 4: std::memcpy(head + 6, f.freq.data(), 4); break;
+        default: std::memcpy(head + 5, f.freq.data(), 5); break;
+    }
+    std::memcpy(head + 11, f.mode.data(), 1);
+    if (f.mode.size() >= 2) head[12] = f.mode[1];
+    std::memcpy(head + 14, f.date.data(), 10);
+    head[24] = ' ';
+    std::memcpy(head + 25, f.time.data(), 4);
+    return {head, sizeof head};
+}
+
+// Counts the QSO lines of one pass into the tally; `All` selects the ALL or
+// the Cabrillo reading at compile time, and `Fixed` says that the layout is
+// the fixed one of that format, so that its places are constants.
+//
+// A line is read field by field (count_slow) until it is counted; the next
+// lines whose year, month, day and hour bytes are the same as that line's land
+// in the same chart day and hour, since the chart's start and the day mode are
+// settled by the first counted line. Those lines are only sorted by band and
+// marks into a small histogram, which goes into the tally whenever the time
+// changes and at the end.
+template <bool All, bool Fixed>
+class Tcounter {
+public:
+    Tcounter(const Tlayout& lay, std::int32_t shift, const std::int64_t* anchor, Tpass& pass)
+        : lay_(lay), at_(lay), shift_(shift), anchor_(anchor), pass_(pass) {}
+
+    // Counts every line the reader has left.
+    void run(Tline_reader& reader) {
+        // Locals, so that the per-line work keeps them in registers.
+        static constexpr Tplaces kFixedAt{All ? kAllLayout : kCabrilloLayout};
+        const Tplaces& at = Fixed ? kFixedAt : at_;
+        // The time bytes of the line counted last; LF bytes, which no line
+        // holds, until then.
+        std::uint64_t same_a = 0x0A0A0A0A0A0A0A0Aull, same_b = 0x0A0A0A0A0A0A0A0Aull;
+        std::int32_t (*row)[kKinds] = nullptr;  // its tally row: chart day and hour
+        std::uint32_t hist[kBands * 4] = {};    // by band, mark 1 and mark 2
+        std::uint64_t by_fields = 0, by_columns = 0;
+        char head[29];
+        Tcabrillo_fields f;  // out here: clearing it for each line costs more than reading it
+        auto flush = [&] {
+            if (row == nullptr) return;
+            for (int b = 0; b < kBands; ++b) {
+                for (int m = 0; m < 4; ++m) {
+                    const std::uint32_t n = hist[b * 4 + m];
+                    if (n == 0) continue;
+                    row[b][0] += static_cast<std::int32_t>(n);
+                    if (m & 2) row[b][1] += static_cast<std::int32_t>(n);
+                    if (m & 1) row[b][2] += static_cast<std::int32_t>(n);
+                    pass_.counted += n;
+                    hist[b * 4 + m] = 0;
+                }
+            }
+        };
+        // Inlined into the reader's loop, so that the locals above stay in registers.
+        reader.for_each([&](std::string_view line, std::uint64_t line_no) __attribute__((always_inline)) {
+            if constexpr (!All) {
+                if (!is_qso_line(lt_cabrillo, line)) return;
+                // The template's columns, the common case, are tested inline.
+                if (at.within_29 && cabrillo_in_columns(line)) {
+                    ++by_fields;
+                    line = std::string_view(line.data(), 29);
+                } else if (cabrillo_fields(line, f)) {
+                    ++by_fields;
+                    if (!at.within_29) {
+                        cabrillo_fields_to_columns(line, fields_);
+                        line = fields_;
+                    } else {
+                        line = f.in_columns ? std::string_view(line.data(), 29) : cabrillo_head(f, head);
+                    }
+                } else {
+                    ++by_columns;
+                }
+            }
+            const char* p = line.data();
+            const bool whole = line.size() >= at.need;
+            if (at.key && whole && load8(p + at.key_a) == same_a && load8(p + at.key_b) == same_b) {
+                unsigned k = static_cast<unsigned>(band_of_field(kType, std::string_view(p + at.band_at, at.band_len))) * 4;
+                if constexpr (All) {
+                    k += 2u * (!at.mult1_char || p[at.mult1] != '-');
+                    k += 1u * (!at.mult2_char || p[at.mult2] != '-');
+                }
+                ++hist[k];
+                return;
+            }
+            const Tslot slot = count_slow(line, line_no);
+            if (at.key && whole && slot.day != 0) {
+                flush();
+                row = tally.c[slot.day - 1][slot.hour];
+                same_a = load8(p + at.key_a);
+                same_b = load8(p + at.key_b);
+            }
+        });
+        flush();
+        run_audit.cabrillo_by_fields += by_fields;
+        run_audit.cabrillo_by_columns += by_columns;
+    }
+
+private:
+    static constexpr Tlog_type kType = All ? lt_all : lt_cabrillo;
+
+    // The chart day (1..3) and hour a line was counted in; day 0: not counted.
+    struct Tslot {
+        int day = 0;
+        std::int32_t hour = 0;
+    };
+
+    // Counts a line whose time is read field by field.
+    Tslot count_slow(std::string_view line, std::uint64_t line_no) {
+        const std::int32_t hour = field_int(line, lay_.col_hour.start, lay_.col_hour.length);
+        if (hour < 0 || hour > 23) {
+            note_skip(run_audit.no_hour, line_no);
+            return {};
+        }
+        const std::int32_t mday = field_int(line, lay_.col_day.start, lay_.col_day.length);
+        if (!pass_.started) {
+            if (mday < 1 || mday > 31) {
+                note_skip(run_audit.no_day, line_no);
+                return {};
+            }
+            const std::int32_t y = field_int(line, lay_.col_date.start, 4);
+            const std::int32_t m = field_int(line, lay_.col_month.start, lay_.col_month.length);
+            pass_.mode = valid_date(y, m, mday) ? Tday_mode::calendar : Tday_mode::day_of_month;
+        }
+        std::int64_t day;
+        if (pass_.mode == Tday_mode::calendar) {
+            const std::int32_t y = field_int(line, lay_.col_date.start, 4);
+            const std::int32_t m = field_int(line, lay_.col_month.start, lay_.col_month.length);
+            if (y != cached_y_ || m != cached_m_ || mday != cached_d_) {
+                if (!valid_date(y, m, mday)) {
+                    note_skip(run_audit.no_day, line_no);
+                    return {};
+                }
+                cached_y_ = y, cached_m_ = m, cached_d_ = mday;
+                cached_day_ = days_from_civil(y, m, mday);
+            }
+            day = cached_day_;
+        } else {
+            if (mday < 1 || mday > 31) {
+                note_skip(run_audit.no_day, line_no);
+                return {};
+            }
+            day = mday;
+        }
+        const std::int64_t abs = day * 24 + hour;
+        if (!pass_.started) {
+            pass_.started = true;
+            pass_.first_abs = anchor_ ? *anchor_ : abs;
+            pass_.earliest = abs;
+            set_start(pass_.first_abs, shift_);
+        }
+        if (abs < pass_.earliest) pass_.earliest = abs;
+        std::int64_t chart_day = floor_div(abs - start_abs_hour, 24) + 1;
+        if (chart_day < 1) chart_day = 1;
+        if (chart_day > kChartDays) {
+            note_skip(run_audit.beyond, line_no);
+            return {};
+        }
+        const int d = static_cast<int>(chart_day);
+        if (d > day_index) day_index = d;
+        const std::int32_t band = band_index_of(kType, line, lay_.col_band.start, lay_.col_band.length);
+        std::int32_t* cell = tally.c[d - 1][hour][band];
+        ++cell[0];
+        if constexpr (All) {
+            if (take_field(line, lay_.col_mult1.start, lay_.col_mult1.length) != "-") ++cell[1];
+            if (take_field(line, lay_.col_mult2.start, lay_.col_mult2.length) != "-") ++cell[2];
+        }
+        ++pass_.counted;
+        return {d, hour};
+    }
+
+    const Tlayout lay_;
+    const Tplaces at_;
+    const std::int32_t shift_;
+    const std::int64_t* const anchor_;
+    Tpass& pass_;
+    std::int32_t cached_y_ = -2, cached_m_ = -2, cached_d_ = -2;
+    std::int64_t cached_day_ = 0;
+    std::string fields_;
+};
+
 // One pass over the log: counts into the tally. With `anchor` the chart is
 // anchored at that log hour; without, at the first countable QSO line.
 // Returns false when the log cannot be opened.
@@ -118,85 +355,15 @@ bool count_pass(const std::string& path, std::int32_t shift, const std::int64_t*
                 Tpass& pass) {
     Tfd fd(open_log(path));
     if (fd.get() < 0) return false;
+    // Only a hint for the read-ahead of a log that is not in memory yet.
+    (void)::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     Tline_reader reader(fd.get(), path, kLineKeep);
-    const Tlayout lay = layout;
-    const bool all = log_type == lt_all;
-    std::string fields;
-    std::string_view line;
-    if (!reader.next(line)) return true;  // the first line is never a QSO line
-    std::int32_t cached_y = -2, cached_m = -2, cached_d = -2;
-    std::int64_t cached_day = 0;
-    while (reader.next(line)) {
-        if (!is_qso_line(log_type, line)) continue;
-        if (!all) {
-            if (cabrillo_fields_to_columns(line, fields)) {
-                line = fields;
-                ++run_audit.cabrillo_by_fields;
-            } else {
-                ++run_audit.cabrillo_by_columns;
-            }
-        }
-        const std::int32_t hour = field_int(line, lay.col_hour.start, lay.col_hour.length);
-        if (hour < 0 || hour > 23) {
-            note_skip(run_audit.no_hour, reader.line_number());
-            continue;
-        }
-        const std::int32_t mday = field_int(line, lay.col_day.start, lay.col_day.length);
-        if (!pass.started) {
-            if (mday < 1 || mday > 31) {
-                note_skip(run_audit.no_day, reader.line_number());
-                continue;
-            }
-            const std::int32_t y = field_int(line, lay.col_date.start, 4);
-            const std::int32_t m = field_int(line, lay.col_month.start, lay.col_month.length);
-            pass.mode = valid_date(y, m, mday) ? Tday_mode::calendar : Tday_mode::day_of_month;
-        }
-        std::int64_t day;
-        if (pass.mode == Tday_mode::calendar) {
-            const std::int32_t y = field_int(line, lay.col_date.start, 4);
-            const std::int32_t m = field_int(line, lay.col_month.start, lay.col_month.length);
-            if (y != cached_y || m != cached_m || mday != cached_d) {
-                if (!valid_date(y, m, mday)) {
-                    note_skip(run_audit.no_day, reader.line_number());
-                    continue;
-                }
-                cached_y = y, cached_m = m, cached_d = mday;
-                cached_day = days_from_civil(y, m, mday);
-            }
-            day = cached_day;
-        } else {
-            if (mday < 1 || mday > 31) {
-                note_skip(run_audit.no_day, reader.line_number());
-                continue;
-            }
-            day = mday;
-        }
-        const std::int64_t abs = day * 24 + hour;
-        if (!pass.started) {
-            pass.started = true;
-            pass.first_abs = anchor ? *anchor : abs;
-            pass.earliest = abs;
-            set_start(pass.first_abs, shift);
-        }
-        if (abs < pass.earliest) pass.earliest = abs;
-        std::int64_t chart_day = floor_div(abs - start_abs_hour, 24) + 1;
-        if (chart_day < 1) chart_day = 1;
-        if (chart_day > kChartDays) {
-            note_skip(run_audit.beyond, reader.line_number());
-            continue;
-        }
-        const int d = static_cast<int>(chart_day);
-        if (d > day_index) day_index = d;
-        const std::int32_t band =
-            band_index_of(log_type, line, lay.col_band.start, lay.col_band.length);
-        std::int32_t* cell = tally.c[d - 1][hour][band];
-        ++cell[0];
-        if (all) {
-            if (take_field(line, lay.col_mult1.start, lay.col_mult1.length) != "-") ++cell[1];
-            if (take_field(line, lay.col_mult2.start, lay.col_mult2.length) != "-") ++cell[2];
-        }
-        ++pass.counted;
-    }
+    std::string_view first;
+    if (!reader.next(first)) return true;  // the first line is never a QSO line
+    if (log_type == lt_all && layout == kAllLayout) Tcounter<true, true>(layout, shift, anchor, pass).run(reader);
+    else if (log_type == lt_all) Tcounter<true, false>(layout, shift, anchor, pass).run(reader);
+    else if (layout == kCabrilloLayout) Tcounter<false, true>(layout, shift, anchor, pass).run(reader);
+    else Tcounter<false, false>(layout, shift, anchor, pass).run(reader);
     return true;
 }
 
@@ -342,6 +509,7 @@ std::int32_t break_down(const std::string& path, std::int32_t& log_type_out,
     log_base = base_name(path);
     log_type = check_log_type(path);
     set_layout(log_type, layout);
+    if (after_detection != nullptr) after_detection();
     if (log_type != lt_all && log_type != lt_cabrillo) {
         log_type_out = -1;
         return 0;
@@ -403,7 +571,10 @@ int Treport_file::commit(const std::string& path) {
     }
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // "." and ".XXXXXX" must not push the temporary name past NAME_MAX when the
+    // report's own name is just within it.
+    if (name.size() > NAME_MAX - 8) name.resize(NAME_MAX - 8);
     std::string temp = (slash == std::string::npos ? std::string() : folder) + "." + name + ".XXXXXX";
     // mkstemp creates exclusively (O_EXCL): a link planted at the name is never followed.
     int fd = ::mkstemp(temp.data());

@@ -75,6 +75,11 @@ extern std::int32_t start_hour;
 extern std::int64_t start_abs_hour;
 extern Trun_audit run_audit;
 
+// Test seam: when set, break_down calls it right after detecting the log's type
+// and layout and before it opens the log to count it, so that a test can change
+// the log in between. nullptr (never called) outside tests.
+extern void (*after_detection)();
+
 // One run over the log at `path` with a time shift of -24..24 hours. Returns
 // the number of QSOs counted (a report was written), 0 when the log is neither
 // ALL nor Cabrillo or holds no countable QSO line (no report written), -1 when

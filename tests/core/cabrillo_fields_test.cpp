@@ -44,6 +44,41 @@ TEST(CabrilloFields, RewrittenIntoTheTemplateColumns) {
     }
 }
 
+// cabrillo_in_columns lets the run read a line's columns 1-29 as they stand:
+// whenever it says so, the rewrite must leave them exactly as they are.
+TEST(CabrilloFields, InColumnsOnlyWhereTheRewriteKeepsColumns1To29) {
+    const std::string tail = " JA9XXZ        599 10     JA1ZZZ        599 10M";
+    struct Case {
+        const char* name;
+        std::string line;
+        bool in_columns;
+    } cases[] = {
+        {"template", "QSO: 14025 CW 2024-06-15 0102" + tail, true},
+        {"padded frequency, lower case", "qso:  7012 CW 2024-06-15 0102" + tail, true},
+        {"designator", "QSO:    50 PH 2024-06-15 0102" + tail, true},
+        {"tab after the time", "QSO: 14025 CW 2024-06-15 0102\tJA9XXZ 599 10 JA1ZZZ 599 10M", true},
+        {"tab before the frequency", "QSO:\t14025 CW 2024-06-15 0102" + tail, false},
+        {"blank inside the frequency", "QSO: 1 025 CW 2024-06-15 0102" + tail, false},
+        {"all blanks for a frequency", "QSO:       CW 2024-06-15 0102" + tail, false},
+        {"one-letter mode", "QSO: 14025 C  2024-06-15 0102" + tail, false},
+        {"single blanks", "QSO: 7012 CW 2024-06-15 0102" + tail, false},
+        {"six-digit frequency", "QSO: 144050 CW 2024-06-15 0102" + tail, false},
+        {"letter in the date", "QSO: 14025 CW 2024-O6-15 0102" + tail, false},
+        {"five-digit time", "QSO: 14025 CW 2024-06-15 01020" + tail, false},
+        {"X-QSO", "X-QSO: 14025 CW 2024-06-15 0102" + tail, false},
+        {"shorter than 32 bytes", "QSO: 14025 CW 2024-06-15 0102", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(hx::cabrillo_in_columns(c.line), c.in_columns);
+        std::string out;
+        if (hx::cabrillo_in_columns(c.line)) {
+            ASSERT_TRUE(hx::cabrillo_fields_to_columns(c.line, out));
+            EXPECT_EQ(out.substr(0, 29), c.line.substr(0, 29));
+        }
+    }
+}
+
 TEST(CabrilloFields, LogInAnyColumnCountsLikeTheTemplate) {
     hx::test::Ttemp_dir dir;
     std::string log =

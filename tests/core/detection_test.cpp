@@ -26,6 +26,8 @@ TEST(Detection, FirstIdentifyingLineDecides) {
         {"Cabrillo lower case", "start-of-log: 3.0\n", hx::lt_unknown, ""},
         {"Cabrillo too short", "START-OF-LOG\n", hx::lt_unknown, ""},
         {"TXT with leading tab and blanks", "\t  mon day time MHz\n", hx::lt_txt, "\t  mon day time MHz"},
+        {"TXT after more blanks than a line keeps", std::string(5000, ' ') + "mon day time\n", hx::lt_txt,
+         std::string(5000, ' ') + "mon day time"},
         {"TXT capitalised", "Mon day time\n", hx::lt_unknown, ""},
         {"TXT with two blanks", "mon  day time\n", hx::lt_unknown, ""},
         {"TXT before Cabrillo", "x\nmon day time\n\n\nSTART-OF-LOG:\n", hx::lt_txt, "mon day time"},
