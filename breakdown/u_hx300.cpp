@@ -178,6 +178,69 @@ std::string_view cabrillo_head(const Tcabrillo_fields& f, char (&head)[29]) {
     return {head, sizeof head};
 }
 
+// Where the five leading fields of Cabrillo lines read by their fields in
+// other columns than the template's stood, one place for each end of the
+// frequency field (so for each length of the frequency). A line whose blanks
+// and tabs up to the end of its time are those of such a line has its fields
+// in the same places, and is read by its fields when the date and time there
+// are digits. Only for a frequency of at most 5 characters, on a
+// little-endian machine.
+class Tshapes {
+public:
+    // The place of a line with these kinds, or nullptr.
+    const auto* find(const Tbyte_kinds& k) const {
+        const Tshape& s = shapes_[slot(k)];
+        const bool same = ((k.blank | k.tab) & s.mask) == s.seps && ((k.digit >> s.date) & 0x36Fu) == 0x36Fu &&
+                          ((k.dash >> s.date) & 0x90u) == 0x90u && ((k.digit >> s.time) & 0xFu) == 0xFu;
+        return same ? &s : nullptr;
+    }
+    void remember(std::string_view line, const Tbyte_kinds& k, const Tcabrillo_fields& f) {
+        const auto at = [&](std::string_view v) {
+            return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(v.data()) -
+                                            reinterpret_cast<std::uintptr_t>(line.data()));
+        };
+        // A frequency replaced by a designator does not stand in the line.
+        if (std::endian::native != std::endian::little || f.after > 30 || at(f.freq) >= f.after ||
+            f.freq.empty() || f.freq.size() > 5)
+            return;
+        Tshape& s = shapes_[slot(k)];
+        s.mask = (2u << f.after) - 1;  // bytes 0 to the separator after the time
+        s.seps = (k.blank | k.tab) & s.mask;
+        s.freq = at(f.freq);
+        s.freq_len = f.freq.size();
+        s.date = at(f.date);
+        s.time = at(f.time);
+    }
+
+    struct Tshape {
+        std::uint32_t mask = 0, seps = 1;  // matches no line until a line is remembered
+        std::size_t freq = 0, freq_len = 1, date = 0, time = 0;
+
+        // The line's date, a blank and its hour equal the 13 bytes from
+        // column 15 of a line in the template's columns that `a` and `b` were
+        // loaded from.
+        bool same_time(std::string_view line, std::uint64_t a, std::uint64_t b) const {
+            const char* p = line.data();
+            std::uint16_t hour;
+            std::memcpy(&hour, p + time, 2);
+            return load8(p + date) == a &&
+                   ((load8(p + date + 5) & 0xFFFFFFFFFFull) | 0x20ull << 40 | std::uint64_t{hour} << 48) == b;
+        }
+        // The frequency right-aligned in 5 characters, packed as band_tables::pack does.
+        std::uint64_t band_field(std::string_view line) const {
+            const std::uint64_t f = load8(line.data() + freq) & (~std::uint64_t{0} >> (64 - 8 * freq_len));
+            return (0x2020202020ull >> (8 * freq_len)) | f << (8 * (5 - freq_len));
+        }
+    };
+
+private:
+    // The first separator from byte 5 on ends the frequency of such a line.
+    static std::size_t slot(const Tbyte_kinds& k) {
+        return static_cast<std::size_t>(std::countr_zero((k.blank | k.tab) & ~0x1Fu)) & 7;
+    }
+    Tshape shapes_[8];
+};
+
 // Counts the QSO lines of one pass into the tally; `All` selects the ALL or
 // the Cabrillo reading at compile time, and `Fixed` says that the layout is
 // the fixed one of that format, so that its places are constants.
@@ -202,6 +265,8 @@ public:
         // The time bytes of the line counted last; LF bytes, which no line
         // holds, until then.
         std::uint64_t same_a = 0x0A0A0A0A0A0A0A0Aull, same_b = 0x0A0A0A0A0A0A0A0Aull;
+        bool same_by_fields = false;  // that line was a Cabrillo line read by its fields
+        Tshapes shapes;
         std::int32_t (*row)[kKinds] = nullptr;  // its tally row: chart day and hour
         std::uint32_t hist[kBands * 4] = {};    // by band, mark 1 and mark 2
         std::uint64_t by_fields = 0, by_columns = 0;
@@ -223,14 +288,41 @@ public:
         };
         // Inlined into the reader's loop, so that the locals above stay in registers.
         reader.for_each([&](std::string_view line, std::uint64_t line_no) __attribute__((always_inline)) {
+            bool read_by_fields = false;
             if constexpr (!All) {
                 if (!is_qso_line(lt_cabrillo, line)) return;
-                // The template's columns, the common case, are tested inline.
-                if (at.within_29 && cabrillo_in_columns(line)) {
+                if constexpr (Fixed) {
+                    // The common line: in the template's columns with the date
+                    // and hour of the line counted last, read by its fields. Its
+                    // time needs no test, and it goes where that line went.
+                    const char* p = line.data();
+                    if (same_by_fields && line.size() >= 32 && load8(p + at.key_a) == same_a &&
+                        load8(p + at.key_b) == same_b && in_template_columns_same_time(line)) {
+                        ++by_fields;
+                        ++hist[band_of_field(lt_cabrillo, std::string_view(p + at.band_at, at.band_len)) * 4];
+                        return;
+                    }
+                }
+                // The template's columns, the common case, are tested inline,
+                // on kinds of bytes that the reading by fields then uses too.
+                Tbyte_kinds kinds;
+                const bool kinds_taken = line.size() >= 32;
+                if (kinds_taken) kinds = byte_kinds(line.data());
+                if (kinds_taken && at.within_29 && in_template_columns(line, kinds)) {
                     ++by_fields;
+                    read_by_fields = true;
                     line = std::string_view(line.data(), 29);
-                } else if (cabrillo_fields(line, f)) {
+                } else if (const auto* s = kinds_taken ? shapes.find(kinds) : nullptr;
+                           s != nullptr && s->same_time(line, same_a, same_b)) {
+                    // Fields in other columns, where those of an earlier line
+                    // were, with the date and hour of the line counted last.
                     ++by_fields;
+                    ++hist[cabrillo_band_of_packed(s->band_field(line)) * 4];
+                    return;
+                } else if (kinds_taken ? cabrillo_fields(line, kinds, f) : cabrillo_fields(line, f)) {
+                    ++by_fields;
+                    read_by_fields = true;
+                    if (kinds_taken && !f.in_columns) shapes.remember(line, kinds, f);
                     if (!at.within_29) {
                         cabrillo_fields_to_columns(line, fields_);
                         line = fields_;
@@ -258,6 +350,7 @@ public:
                 row = tally.c[slot.day - 1][slot.hour];
                 same_a = load8(p + at.key_a);
                 same_b = load8(p + at.key_b);
+                same_by_fields = read_by_fields;
             }
         });
         flush();

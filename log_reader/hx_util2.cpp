@@ -621,7 +621,10 @@ __attribute__((noinline)) bool fields_by_bytes(std::string_view line, Tcabrillo_
 
 bool cabrillo_fields(std::string_view line, Tcabrillo_fields& f) {
     if (line.size() < 32) return fields_by_bytes(line, f);
-    const Tbyte_kinds k = byte_kinds(line.data());
+    return cabrillo_fields(line, byte_kinds(line.data()), f);
+}
+
+bool cabrillo_fields(std::string_view line, const Tbyte_kinds& k, Tcabrillo_fields& f) {
     if (in_template_columns(line, k)) {
         const char* p = line.data();
         std::size_t freq = 5;

@@ -312,25 +312,30 @@ inline constexpr Tband_table kTxtTable{kTxt};
 
 }  // namespace band_tables
 
+// The band index of a Cabrillo band field of 5 characters, packed by pack().
+inline std::int32_t cabrillo_band_of_packed(std::uint64_t v) {
+    using namespace band_tables;
+    // Both lookups, then a choice: the band of the next line is anyone's guess.
+    const std::int32_t khz = kCabrilloKhzTable.find(v & 0xFFFF, 10);
+    // Four designators: compared one by one, which takes no memory.
+    constexpr std::uint64_t k0 = pack(kCabrilloDesignators[0].text), k1 = pack(kCabrilloDesignators[1].text),
+                            k2 = pack(kCabrilloDesignators[2].text), k3 = pack(kCabrilloDesignators[3].text);
+    // Masks rather than choices, which a compiler may turn into branches.
+    std::int32_t band = khz;
+    band += (kCabrilloDesignators[0].band - band) & -static_cast<std::int32_t>(v == k0);
+    band += (kCabrilloDesignators[1].band - band) & -static_cast<std::int32_t>(v == k1);
+    band += (kCabrilloDesignators[2].band - band) & -static_cast<std::int32_t>(v == k2);
+    band += (kCabrilloDesignators[3].band - band) & -static_cast<std::int32_t>(v == k3);
+    return band;
+}
+
 // The band index 0..10 of a band field already taken from its line.
 inline std::int32_t band_of_field(Tlog_type type, std::string_view f) {
     using namespace band_tables;
     if (type == lt_all) return f.size() == 3 ? kAllTable.find(pack_n<3>(f.data()), 10) : 10;
     if (type == lt_cabrillo) {
-        if (f.size() < 2) return 10;
-        // Both lookups, then a choice: the band of the next line is anyone's guess.
-        const std::int32_t khz = kCabrilloKhzTable.find(pack_n<2>(f.data()), 10);
-        if (f.size() != 5) return khz;
-        // Four designators: compared one by one, which takes no memory.
-        const std::uint64_t v = pack_n<5>(f.data());
-        constexpr std::uint64_t k0 = pack(kCabrilloDesignators[0].text), k1 = pack(kCabrilloDesignators[1].text),
-                                k2 = pack(kCabrilloDesignators[2].text), k3 = pack(kCabrilloDesignators[3].text);
-        std::int32_t band = khz;
-        band = v == k0 ? kCabrilloDesignators[0].band : band;
-        band = v == k1 ? kCabrilloDesignators[1].band : band;
-        band = v == k2 ? kCabrilloDesignators[2].band : band;
-        band = v == k3 ? kCabrilloDesignators[3].band : band;
-        return band;
+        if (f.size() == 5) return cabrillo_band_of_packed(pack_n<5>(f.data()));
+        return f.size() >= 2 ? kCabrilloKhzTable.find(pack_n<2>(f.data()), 10) : 10;
     }
     if (type == lt_txt) return f.size() == 4 ? kTxtTable.find(pack_n<4>(f.data()), 10) : 10;
     return 10;
@@ -368,6 +373,10 @@ struct Tcabrillo_fields {
 // Fills `f` and returns true for a line that cabrillo_fields_to_columns
 // rewrites; false, leaving `f` unspecified, for any other line.
 bool cabrillo_fields(std::string_view line, Tcabrillo_fields& f);
+struct Tbyte_kinds;
+// The same for a line of 32 bytes or more, from the kinds of its first 32
+// bytes (byte_kinds) that the caller has already taken.
+bool cabrillo_fields(std::string_view line, const Tbyte_kinds& kinds, Tcabrillo_fields& f);
 
 // The kinds of the first 32 bytes of a line, one bit per byte (bit i: byte i).
 struct Tbyte_kinds {
@@ -419,6 +428,30 @@ inline bool in_template_columns(std::string_view line, const Tbyte_kinds& k) {
     return ((k.blank & kFirst29 & ~kFreq) == kBlanks) & ((k.tab & kFirst29) == 0) &
            (((k.blank | k.tab) >> 29 & 1) != 0) & ((pad & (pad + 1)) == 0) & (pad != 0x1F) &
            ((k.digit & kDigits) == kDigits) & ((k.dash & kDashes) == kDashes) & is_qso_line(lt_cabrillo, line);
+}
+
+// in_template_columns for a Cabrillo QSO line (is_qso_line) of 32 bytes or
+// more whose bytes 15-27 (date, blank, hour) are those of a line for which it
+// held, or of the first 29 columns that cabrillo_fields_to_columns wrote for a
+// line: those bytes are known good, so only the frequency, mode, minutes and
+// the bytes around them are looked at, with one vector test of the first 16.
+inline bool in_template_columns_same_time(std::string_view line) {
+    if (line.size() < 32) return false;
+#if defined(__SSE2__)
+    const char* p = line.data();
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const std::uint32_t blanks = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(lo, _mm_set1_epi8(' '))));
+    const std::uint32_t tabs = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(lo, _mm_set1_epi8('\t'))));
+#else
+    const Tbyte_kinds k = byte_kinds(line.data());
+    const std::uint32_t blanks = k.blank & 0xFFFFu, tabs = k.tab & 0xFFFFu;
+#endif
+    constexpr std::uint32_t kFreq = 0x1Fu << 5;  // columns 6-10
+    const std::uint32_t pad = (blanks & kFreq) >> 5;
+    const auto digit = [](char c) { return static_cast<unsigned char>(c - '0') <= 9; };
+    return ((blanks & (0xFFFFu & ~kFreq)) == (1u << 4 | 1u << 10 | 1u << 13)) & (tabs == 0) &
+           ((pad & (pad + 1)) == 0) & (pad != 0x1F) & digit(line[27]) & digit(line[28]) &
+           ((line[29] == ' ') | (line[29] == '\t'));
 }
 
 // True only for a Cabrillo QSO line of 32 bytes or more whose five leading

@@ -79,6 +79,71 @@ TEST(CabrilloFields, InColumnsOnlyWhereTheRewriteKeepsColumns1To29) {
     }
 }
 
+// A line that follows one of the same date and hour is still read by its own
+// columns: each row comes after a template line of 2024-06-15 01h on 14 MHz.
+TEST(CabrilloFields, LineOfTheSameHourAsTheLastIsReadByItsOwnColumns) {
+    const std::string tail = " JA9XXZ        599 10     JA1ZZZ        599 10M";
+    struct Case {
+        const char* name;
+        std::string line;
+        bool by_fields;
+        int band;
+    } cases[] = {
+        {"template", "QSO:  7012 CW 2024-06-15 0159" + tail, true, 2},
+        {"tab after the time", "QSO:  7012 CW 2024-06-15 0159\t" + tail, true, 2},
+        {"tab before the frequency", "QSO: \t7012 CW 2024-06-15 0159" + tail, true, 2},
+        {"tab after the frequency", "QSO:  7012\tCW 2024-06-15 0159" + tail, true, 2},
+        {"frequency not right-aligned", "QSO: 7012  CW 2024-06-15 0159" + tail, true, 2},
+        {"one-letter mode", "QSO:  7012 C  2024-06-15 0159" + tail, true, 2},
+        {"six-digit frequency", "QSO: 144050 CW 2024-06-15 0159" + tail, true, 7},
+        {"letter in the minutes", "QSO:  7012 CW 2024-06-15 015x" + tail, false, 2},
+        {"three-digit time", "QSO:  7012 CW 2024-06-15 015 " + tail, false, 2},
+        {"five-digit time", "QSO:  7012 CW 2024-06-15 01590" + tail, false, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        hx::test::Ttemp_dir dir;
+        const std::string log = "START-OF-LOG: 3.0\nQSO: 14025 CW 2024-06-15 0102" + tail + "\n" + c.line + "\n";
+        std::int32_t type = 0;
+        EXPECT_EQ(hx::break_down(dir.write_file("same.cbr", log), type, 0), 2);
+        EXPECT_EQ(hx::tally.at(1, 1, 3, 0), c.band == 3 ? 2 : 1);
+        EXPECT_EQ(hx::tally.at(1, 1, c.band, 0), c.band == 3 ? 2 : 1);
+        EXPECT_EQ(hx::run_audit.cabrillo_by_fields, c.by_fields ? 2u : 1u);
+        EXPECT_EQ(hx::run_audit.cabrillo_by_columns, c.by_fields ? 0u : 1u);
+    }
+}
+
+// Lines with single blanks between the fields, each after one whose fields
+// stood in the same places, with the date and hour 2024-06-15 01h.
+TEST(CabrilloFields, LineWithItsFieldsWhereTheLastOnesWereIsStillChecked) {
+    const std::string tail = " JA9XXZ 599 10 JA1ZZZ 599 10M";
+    struct Case {
+        const char* name;
+        std::string line;
+        bool by_fields;
+        int hour, band;  // hour -1: not counted
+    } cases[] = {
+        {"same places and hour", "QSO: 1810 CW 2024-06-15 0130" + tail, true, 1, 0},
+        {"same places, next hour", "QSO: 1810 CW 2024-06-15 0230" + tail, true, 2, 0},
+        {"letter in the date", "QSO: 1810 CW 2024-O6-15 0130" + tail, false, -1, 0},
+        {"letter in the time", "QSO: 1810 CW 2024-06-15 01x0" + tail, false, -1, 0},
+        {"tab for a blank", "QSO: 1810\tCW 2024-06-15 0130" + tail, true, 1, 0},
+        {"six-digit frequency", "QSO: 144050 CW 2024-06-15 0130" + tail, true, 1, 7},
+        {"designator", "QSO: 1.2G CW 2024-06-15 0130" + tail, true, 1, 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        hx::test::Ttemp_dir dir;
+        const std::string log = "START-OF-LOG: 3.0\nQSO: 7012 CW 2024-06-15 0102" + tail + "\n" + c.line + "\n";
+        std::int32_t type = 0;
+        EXPECT_EQ(hx::break_down(dir.write_file("any.cbr", log), type, 0), c.hour < 0 ? 1 : 2);
+        EXPECT_EQ(hx::tally.at(1, 1, 2, 0), 1);  // the first line, 7 MHz
+        if (c.hour >= 0) EXPECT_EQ(hx::tally.at(1, c.hour, c.band, 0), 1);
+        EXPECT_EQ(hx::run_audit.cabrillo_by_fields, c.by_fields ? 2u : 1u);
+        EXPECT_EQ(hx::run_audit.cabrillo_by_columns, c.by_fields ? 0u : 1u);
+    }
+}
+
 TEST(CabrilloFields, LogInAnyColumnCountsLikeTheTemplate) {
     hx::test::Ttemp_dir dir;
     std::string log =
