@@ -271,7 +271,7 @@ public:
         std::uint32_t hist[kBands * 4] = {};    // by band, mark 1 and mark 2
         std::uint64_t by_fields = 0, by_columns = 0;
         char head[29];
-        Tcabrillo_fields f;  // out here: clearing it for each line costs more than reading it
+        Tcabrillo_fields f;  // declared once: setting it up for every line cost more than its reading
         auto flush = [&] {
             if (row == nullptr) return;
             for (int b = 0; b < kBands; ++b) {
@@ -312,10 +312,11 @@ public:
                     ++by_fields;
                     read_by_fields = true;
                     line = std::string_view(line.data(), 29);
-                } else if (const auto* s = kinds_taken ? shapes.find(kinds) : nullptr;
+                } else if (const auto* s = Fixed && kinds_taken ? shapes.find(kinds) : nullptr;
                            s != nullptr && s->same_time(line, same_a, same_b)) {
                     // Fields in other columns, where those of an earlier line
-                    // were, with the date and hour of the line counted last.
+                    // were, with the date and hour of the line counted last (in
+                    // the fixed layout's places, where same_time looks).
                     ++by_fields;
                     ++hist[cabrillo_band_of_packed(s->band_field(line)) * 4];
                     return;
