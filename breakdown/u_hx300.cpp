@@ -454,10 +454,10 @@ bool count_pass(const std::string& path, std::int32_t shift, const std::int64_t*
     Tline_reader reader(fd.get(), path, kLineKeep);
     std::string_view first;
     if (!reader.next(first)) return true;  // the first line is never a QSO line
-    if (log_type == lt_all && layout == kAllLayout) Tcounter<true, true>(layout, shift, anchor, pass).run(reader);
-    else if (log_type == lt_all) Tcounter<true, false>(layout, shift, anchor, pass).run(reader);
-    else if (layout == kCabrilloLayout) Tcounter<false, true>(layout, shift, anchor, pass).run(reader);
-    else Tcounter<false, false>(layout, shift, anchor, pass).run(reader);
+    // The run's layout is always the fixed table of its type (set_layout), so
+    // the counters read the standard columns as constants.
+    if (log_type == lt_all) Tcounter<true, true>(layout, shift, anchor, pass).run(reader);
+    else Tcounter<false, true>(layout, shift, anchor, pass).run(reader);
     return true;
 }
 
