@@ -242,8 +242,8 @@ private:
 };
 
 // Counts the QSO lines of one pass into the tally; `All` selects the ALL or
-// the Cabrillo reading at compile time, and `Fixed` says that the layout is
-// the fixed one of that format, so that its places are constants.
+// the Cabrillo reading at compile time. The layout of a run is always the fixed
+// one of its format, so its places are constants.
 //
 // A line is read field by field (count_slow) until it is counted; the next
 // lines whose year, month, day and hour bytes are the same as that line's land
@@ -251,17 +251,16 @@ private:
 // settled by the first counted line. Those lines are only sorted by band and
 // marks into a small histogram, which goes into the tally whenever the time
 // changes and at the end.
-template <bool All, bool Fixed>
+template <bool All>
 class Tcounter {
 public:
     Tcounter(const Tlayout& lay, std::int32_t shift, const std::int64_t* anchor, Tpass& pass)
-        : lay_(lay), at_(lay), shift_(shift), anchor_(anchor), pass_(pass) {}
+        : lay_(lay), shift_(shift), anchor_(anchor), pass_(pass) {}
 
     // Counts every line the reader has left.
     void run(Tline_reader& reader) {
         // Locals, so that the per-line work keeps them in registers.
-        static constexpr Tplaces kFixedAt{All ? kAllLayout : kCabrilloLayout};
-        const Tplaces& at = Fixed ? kFixedAt : at_;
+        static constexpr Tplaces at{All ? kAllLayout : kCabrilloLayout};
         // The time bytes of the line counted last; LF bytes, which no line
         // holds, until then.
         std::uint64_t same_a = 0x0A0A0A0A0A0A0A0Aull, same_b = 0x0A0A0A0A0A0A0A0Aull;
@@ -291,7 +290,7 @@ public:
             bool read_by_fields = false;
             if constexpr (!All) {
                 if (!is_qso_line(lt_cabrillo, line)) return;
-                if constexpr (Fixed) {
+                {
                     // The common line: in the template's columns with the date
                     // and hour of the line counted last, read by its fields. Its
                     // time needs no test, and it goes where that line went.
@@ -312,7 +311,7 @@ public:
                     ++by_fields;
                     read_by_fields = true;
                     line = std::string_view(line.data(), 29);
-                } else if (const auto* s = Fixed && kinds_taken ? shapes.find(kinds) : nullptr;
+                } else if (const auto* s = kinds_taken ? shapes.find(kinds) : nullptr;
                            s != nullptr && s->same_time(line, same_a, same_b)) {
                     // Fields in other columns, where those of an earlier line
                     // were, with the date and hour of the line counted last (in
@@ -433,7 +432,6 @@ private:
     }
 
     const Tlayout lay_;
-    const Tplaces at_;
     const std::int32_t shift_;
     const std::int64_t* const anchor_;
     Tpass& pass_;
@@ -456,8 +454,8 @@ bool count_pass(const std::string& path, std::int32_t shift, const std::int64_t*
     if (!reader.next(first)) return true;  // the first line is never a QSO line
     // The run's layout is always the fixed table of its type (set_layout), so
     // the counters read the standard columns as constants.
-    if (log_type == lt_all) Tcounter<true, true>(layout, shift, anchor, pass).run(reader);
-    else Tcounter<false, true>(layout, shift, anchor, pass).run(reader);
+    if (log_type == lt_all) Tcounter<true>(layout, shift, anchor, pass).run(reader);
+    else Tcounter<false>(layout, shift, anchor, pass).run(reader);
     return true;
 }
 
