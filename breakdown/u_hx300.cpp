@@ -183,8 +183,8 @@ std::string_view cabrillo_head(const Tcabrillo_fields& f, char (&head)[29]) {
 // frequency field (so for each length of the frequency). A line whose blanks
 // and tabs up to the end of its time are those of such a line has its fields
 // in the same places, and is read by its fields when the date and time there
-// are digits. Only for a frequency of at most 5 characters, on a
-// little-endian machine.
+// are digits. Only for a frequency of at most 7 characters, on a little-endian
+// machine.
 class Tshapes {
 public:
     // The place of a line with these kinds, or nullptr.
@@ -199,15 +199,14 @@ public:
             return static_cast<std::size_t>(reinterpret_cast<std::uintptr_t>(v.data()) -
                                             reinterpret_cast<std::uintptr_t>(line.data()));
         };
-        // A frequency replaced by a designator does not stand in the line.
-        if (std::endian::native != std::endian::little || f.after > 30 || at(f.freq) >= f.after ||
-            f.freq.empty() || f.freq.size() > 5)
+        if (std::endian::native != std::endian::little || f.after > 30 || at(f.raw_freq) >= f.after ||
+            f.raw_freq.empty() || f.raw_freq.size() > 7)
             return;
         Tshape& s = shapes_[slot(k)];
         s.mask = (2u << f.after) - 1;  // bytes 0 to the separator after the time
         s.seps = (k.blank | k.tab) & s.mask;
-        s.freq = at(f.freq);
-        s.freq_len = f.freq.size();
+        s.freq = at(f.raw_freq);
+        s.freq_len = f.raw_freq.size();
         s.date = at(f.date);
         s.time = at(f.time);
     }
@@ -226,10 +225,13 @@ public:
             return load8(p + date) == a &&
                    ((load8(p + date + 5) & 0xFFFFFFFFFFull) | 0x20ull << 40 | std::uint64_t{hour} << 48) == b;
         }
-        // The frequency right-aligned in 5 characters, packed as band_tables::pack does.
-        std::uint64_t band_field(std::string_view line) const {
+        // The band of the line's frequency, as cabrillo_fields_to_columns
+        // puts it into columns 6-10.
+        std::int32_t band(std::string_view line) const {
+            if (freq_len > 5) return long_frequency_band(line.substr(freq, freq_len));
+            // Right-aligned in 5 characters, packed as band_tables::pack does.
             const std::uint64_t f = load8(line.data() + freq) & (~std::uint64_t{0} >> (64 - 8 * freq_len));
-            return (0x2020202020ull >> (8 * freq_len)) | f << (8 * (5 - freq_len));
+            return cabrillo_band_of_packed((0x2020202020ull >> (8 * freq_len)) | f << (8 * (5 - freq_len)));
         }
     };
 
@@ -317,7 +319,7 @@ public:
                     // were, with the date and hour of the line counted last (in
                     // the fixed layout's places, where same_time looks).
                     ++by_fields;
-                    ++hist[cabrillo_band_of_packed(s->band_field(line)) * 4];
+                    ++hist[s->band(line) * 4];
                     return;
                 } else if (kinds_taken ? cabrillo_fields(line, kinds, f) : cabrillo_fields(line, f)) {
                     ++by_fields;

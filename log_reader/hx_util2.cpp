@@ -529,15 +529,12 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // A frequency of more than five characters as it goes into columns 6-10: a
 // kHz frequency stands for its band.
 __attribute__((noinline)) std::string_view long_frequency(std::string_view freq) {
-    bool all_digits = true;
-    for (char c : freq) all_digits = all_digits && is_digit(c);
-    std::uint64_t khz = 0;
-    if (all_digits && freq.size() <= 12)
-        for (char c : freq) khz = khz * 10 + static_cast<unsigned>(c - '0');
-    if (all_digits && khz >= 144000 && khz <= 148000) return "144";
-    if (all_digits && khz >= 420000 && khz <= 450000) return "432";
-    if (all_digits && khz >= 1240000 && khz <= 1300000) return "1.2G";
-    return "up";
+    switch (long_frequency_band(freq)) {
+        case 7: return "144";
+        case 8: return "432";
+        case 9: return "1.2G";
+        default: return "up";
+    }
 }
 
 // A frequency as it goes into columns 6-10.
@@ -562,7 +559,8 @@ void fill_fields(std::string_view line, const std::size_t (&b)[5], const std::si
                  Tcabrillo_fields& f) {
     const char* p = line.data();
     f.qso = std::string_view(p + b[0], 4);
-    f.freq = column_frequency(std::string_view(p + b[1], e[1] - b[1]));
+    f.raw_freq = std::string_view(p + b[1], e[1] - b[1]);
+    f.freq = column_frequency(f.raw_freq);
     f.mode = std::string_view(p + b[2], e[2] - b[2]);
     f.date = std::string_view(p + b[3], 10);
     f.time = std::string_view(p + b[4], 4);
@@ -631,6 +629,7 @@ bool cabrillo_fields(std::string_view line, const Tbyte_kinds& k, Tcabrillo_fiel
         while (p[freq] == ' ') ++freq;
         f.qso = std::string_view(p, 4);
         f.freq = std::string_view(p + freq, 10 - freq);
+        f.raw_freq = f.freq;
         f.mode = std::string_view(p + 11, 2);
         f.date = std::string_view(p + 14, 10);
         f.time = std::string_view(p + 25, 4);

@@ -310,23 +310,81 @@ inline constexpr Tband_table kAllTable{kAll};
 inline constexpr Tband_table kCabrilloKhzTable{kCabrilloKhz};
 inline constexpr Tband_table kTxtTable{kTxt};
 
+// The band of every pair of first two characters of a Cabrillo kHz
+// frequency, indexed by the pair as a little-endian 16-bit number: one load
+// in place of a hashed probe.
+struct Tkhz_bands {
+    std::int8_t band[1 << 16];
+};
+consteval Tkhz_bands make_khz_bands() {
+    Tkhz_bands t{};
+    for (std::uint32_t v = 0; v < (1u << 16); ++v) t.band[v] = static_cast<std::int8_t>(kCabrilloKhzTable.find(v, 10));
+    return t;
+}
+inline constexpr Tkhz_bands kKhzBands = make_khz_bands();
+
+// The four band designators in a table of four slots, perfectly hashed at
+// compile time, so that a field is told from them with one probe.
+class Tdesignators {
+public:
+    consteval Tdesignators() {
+        for (std::uint64_t seed = 1;; ++seed) {
+            mul_ = (seed * 0x9E3779B97F4A7C15ull) | 1;
+            bool used[4] = {};
+            bool clash = false;
+            for (const Tband_text& t : kCabrilloDesignators) {
+                const std::size_t s = slot(pack(t.text));
+                clash = clash || used[s];
+                used[s] = true;
+                key_[s] = pack(t.text);
+                band_[s] = t.band;
+            }
+            if (!clash) return;
+        }
+    }
+    // The band of the designator packed as `v`, or `otherwise`; no branch.
+    constexpr std::int32_t find(std::uint64_t v, std::int32_t otherwise) const {
+        const std::size_t s = slot(v);
+        const std::int32_t hit = -static_cast<std::int32_t>(key_[s] == v);
+        return otherwise + ((band_[s] - otherwise) & hit);
+    }
+
+private:
+    constexpr std::size_t slot(std::uint64_t v) const { return static_cast<std::size_t>((v * mul_) >> 62); }
+    std::uint64_t mul_ = 0;
+    std::uint64_t key_[4] = {};
+    std::int32_t band_[4] = {};
+};
+inline constexpr Tdesignators kDesignators{};
+
 }  // namespace band_tables
 
-// The band index of a Cabrillo band field of 5 characters, packed by pack().
+// The band index of a Cabrillo band field of 5 characters, packed by pack():
+// a designator's band when the field is one, else the band of its first two
+// characters as a kHz frequency. Both are looked up and one chosen without a
+// branch: the band of the next line is anyone's guess.
 inline std::int32_t cabrillo_band_of_packed(std::uint64_t v) {
     using namespace band_tables;
-    // Both lookups, then a choice: the band of the next line is anyone's guess.
-    const std::int32_t khz = kCabrilloKhzTable.find(v & 0xFFFF, 10);
-    // Four designators: compared one by one, which takes no memory.
-    constexpr std::uint64_t k0 = pack(kCabrilloDesignators[0].text), k1 = pack(kCabrilloDesignators[1].text),
-                            k2 = pack(kCabrilloDesignators[2].text), k3 = pack(kCabrilloDesignators[3].text);
-    // Masks rather than choices, which a compiler may turn into branches.
-    std::int32_t band = khz;
-    band += (kCabrilloDesignators[0].band - band) & -static_cast<std::int32_t>(v == k0);
-    band += (kCabrilloDesignators[1].band - band) & -static_cast<std::int32_t>(v == k1);
-    band += (kCabrilloDesignators[2].band - band) & -static_cast<std::int32_t>(v == k2);
-    band += (kCabrilloDesignators[3].band - band) & -static_cast<std::int32_t>(v == k3);
-    return band;
+    return kDesignators.find(v, kKhzBands.band[v & 0xFFFF]);
+}
+
+// The band of a frequency field of more than five characters: a kHz
+// frequency of 144-148 MHz, 420-450 MHz or 1240-1300 MHz stands for the
+// designator of its band (7, 8, 9); any other text for none (10). A loop of
+// as many steps as the field has characters, no branch on their values.
+inline std::int32_t long_frequency_band(std::string_view freq) {
+    bool all_digits = freq.size() <= 12;
+    std::uint64_t khz = 0;
+    for (char c : freq) {
+        const unsigned d = static_cast<unsigned char>(c) - unsigned{'0'};
+        all_digits = all_digits & (d <= 9);
+        khz = khz * 10 + d;
+    }
+    const std::int32_t band = (khz >= 144000 && khz <= 148000)     ? 7
+                              : (khz >= 420000 && khz <= 450000)   ? 8
+                              : (khz >= 1240000 && khz <= 1300000) ? 9
+                                                                   : 10;
+    return all_digits ? band : 10;
 }
 
 // The band index 0..10 of a band field already taken from its line.
@@ -367,6 +425,7 @@ bool cabrillo_fields_to_columns(std::string_view line, std::string& out);
 // that the line's columns 1-29 are already exactly those of the rewritten line.
 struct Tcabrillo_fields {
     std::string_view qso, freq, mode, date, time;
+    std::string_view raw_freq;  // the frequency field as it stands in the line
     std::size_t after = 0;
     bool in_columns = false;
 };

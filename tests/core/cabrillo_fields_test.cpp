@@ -138,9 +138,38 @@ TEST(CabrilloFields, LineWithItsFieldsWhereTheLastOnesWereIsStillChecked) {
         std::int32_t type = 0;
         EXPECT_EQ(hx::break_down(dir.write_file("any.cbr", log), type, 0), c.hour < 0 ? 1 : 2);
         EXPECT_EQ(hx::tally.at(1, 1, 2, 0), 1);  // the first line, 7 MHz
-        if (c.hour >= 0) EXPECT_EQ(hx::tally.at(1, c.hour, c.band, 0), 1);
+        if (c.hour >= 0) {
+            EXPECT_EQ(hx::tally.at(1, c.hour, c.band, 0), 1);
+        }
         EXPECT_EQ(hx::run_audit.cabrillo_by_fields, c.by_fields ? 2u : 1u);
         EXPECT_EQ(hx::run_audit.cabrillo_by_columns, c.by_fields ? 0u : 1u);
+    }
+}
+
+// Lines whose kHz frequency has more than five digits, each after one whose
+// fields stood in the same places: the band still comes from the whole
+// frequency, edges and letters included.
+TEST(CabrilloFields, LongFrequencyWhereTheLastOneStoodGivesItsOwnBand) {
+    const std::string tail = " JA9XXZ 599 10 JA1ZZZ 599 10M";
+    struct Case {
+        const char* name;
+        std::string freq;
+        int band;
+    } cases[] = {
+        {"144 MHz", "145990", 7},       {"upper edge of 144 MHz", "148000", 7}, {"above 144 MHz", "148001", 10},
+        {"430 MHz", "432100", 8},       {"below 430 MHz", "419999", 10},        {"letter", "14405x", 10},
+        {"seven digits, 1200 MHz", "1296000", 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        hx::test::Ttemp_dir dir;
+        const std::string log = "START-OF-LOG: 3.0\nQSO: 144050 CW 2024-06-15 0102" + tail + "\nQSO: " + c.freq +
+                                " CW 2024-06-15 0130" + tail + "\n";
+        std::int32_t type = 0;
+        EXPECT_EQ(hx::break_down(dir.write_file("long.cbr", log), type, 0), 2);
+        EXPECT_EQ(hx::tally.at(1, 1, 7, 0), c.band == 7 ? 2 : 1);
+        EXPECT_EQ(hx::tally.at(1, 1, c.band, 0), c.band == 7 ? 2 : 1);
+        EXPECT_EQ(hx::run_audit.cabrillo_by_fields, 2u);
     }
 }
 

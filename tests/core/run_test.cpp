@@ -63,9 +63,11 @@ std::string qsos() {
     for (int d = 1; d <= 3; ++d)
         for (int h = 0; h < 24; ++h)
             for (int b = 0; b < 11; ++b)
-                if (int n = hx::tally.at(d, h, b, 0))
-                    s += (s.empty() ? "" : " ") + std::to_string(d) + "/" + std::to_string(h) + "/" +
-                         std::to_string(b) + "=" + std::to_string(n);
+                if (int n = hx::tally.at(d, h, b, 0)) {
+                    if (!s.empty()) s += ' ';
+                    s.append(std::to_string(d)).append("/").append(std::to_string(h)).append("/");
+                    s.append(std::to_string(b)).append("=").append(std::to_string(n));
+                }
     return s;
 }
 

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -64,7 +65,11 @@ private:
 
 using FaultInput = Tinput_fixture;
 
-std::string with(std::string line, std::size_t at, std::string_view bytes) { return line.replace(at, bytes.size(), bytes); }
+std::string with(std::string line, std::size_t at, std::string_view bytes) {
+    line.resize(std::max(line.size(), at + bytes.size()));
+    std::copy(bytes.begin(), bytes.end(), line.begin() + static_cast<std::ptrdiff_t>(at));
+    return line;
+}
 
 TEST_F(FaultInput, BadBytesAreCountedByTheLineRules) {
     const std::string clean = all_log({kA, kB});

@@ -65,7 +65,7 @@ TEST(FaultFound, ReportOfALogWithA255ByteNameCouldNotBeCreated) {
 // behaviour; found by fuzz_detect under clang's UndefinedBehaviorSanitizer).
 TEST(FaultFound, CtrlZThatBeginsTheFileWrappedTheIndexBeforeTheBuffer) {
     Ttemp_dir dir;
-    for (const std::string& bytes : {std::string("\x1a") + all_log({all_line("2008/01/05", "21:02")}),
+    for (const std::string& bytes : {all_log({all_line("2008/01/05", "21:02")}).insert(0, 1, '\x1a'),
                                      std::string("\x1a\xff\xff\xff\n\x07\x08\x80")}) {
         const std::string log = dir.write_file("c.ALL", bytes);
         const int fd = hx::open_log(log);
