@@ -189,9 +189,22 @@ class Tshapes {
 public:
     // The place of a line with these kinds, or nullptr.
     const auto* find(const Tbyte_kinds& k) const {
-        const Tshape& s = shapes_[slot(k)];
+        const Tshape& s = shapes_[slot(k.blank | k.tab)];
         const bool same = ((k.blank | k.tab) & s.mask) == s.seps && ((k.digit >> s.date) & 0x36Fu) == 0x36Fu &&
                           ((k.dash >> s.date) & 0x90u) == 0x90u && ((k.digit >> s.time) & 0xFu) == 0xFu;
+        return same ? &s : nullptr;
+    }
+    // The same for a line of 32 bytes or more whose date and hour bytes are
+    // those of the last counted line read by its fields (`a`, `b` as in
+    // Tshape::same_time), so known digits and dashes: only its blanks and
+    // tabs and its minutes are left to look at, which takes no kinds but one.
+    const auto* find_same_time(std::string_view line, std::uint64_t a, std::uint64_t b) const {
+        const std::uint32_t seps = separators32(line.data());
+        const Tshape& s = shapes_[slot(seps)];
+        const char* p = line.data();
+        const auto digit = [](char c) -> unsigned { return static_cast<unsigned char>(c - '0') <= 9; };
+        const bool same = (((seps & s.mask) == s.seps) & digit(p[s.time + 2]) & digit(p[s.time + 3])) != 0 &&
+                          s.same_time(line, a, b);
         return same ? &s : nullptr;
     }
     void remember(std::string_view line, const Tbyte_kinds& k, const Tcabrillo_fields& f) {
@@ -202,7 +215,7 @@ public:
         if (std::endian::native != std::endian::little || f.after > 30 || at(f.raw_freq) >= f.after ||
             f.raw_freq.empty() || f.raw_freq.size() > 7)
             return;
-        Tshape& s = shapes_[slot(k)];
+        Tshape& s = shapes_[slot(k.blank | k.tab)];
         s.mask = (2u << f.after) - 1;  // bytes 0 to the separator after the time
         s.seps = (k.blank | k.tab) & s.mask;
         s.freq = at(f.raw_freq);
@@ -237,8 +250,8 @@ public:
 
 private:
     // The first separator from byte 5 on ends the frequency of such a line.
-    static std::size_t slot(const Tbyte_kinds& k) {
-        return static_cast<std::size_t>(std::countr_zero((k.blank | k.tab) & ~0x1Fu)) & 7;
+    static std::size_t slot(std::uint32_t seps) {
+        return static_cast<std::size_t>(std::countr_zero(seps & ~0x1Fu)) & 7;
     }
     Tshape shapes_[8];
 };
@@ -297,11 +310,20 @@ public:
                     // and hour of the line counted last, read by its fields. Its
                     // time needs no test, and it goes where that line went.
                     const char* p = line.data();
-                    if (same_by_fields && line.size() >= 32 && load8(p + at.key_a) == same_a &&
-                        load8(p + at.key_b) == same_b && in_template_columns_same_time(line)) {
-                        ++by_fields;
-                        ++hist[band_of_field(lt_cabrillo, std::string_view(p + at.band_at, at.band_len)) * 4];
-                        return;
+                    if (same_by_fields && line.size() >= 32) {
+                        if (load8(p + at.key_a) == same_a && load8(p + at.key_b) == same_b &&
+                            in_template_columns_same_time(line)) {
+                            ++by_fields;
+                            ++hist[band_of_field(lt_cabrillo, std::string_view(p + at.band_at, at.band_len)) * 4];
+                            return;
+                        }
+                        // Fields in other columns, where those of an earlier
+                        // line were, with that date and hour.
+                        if (const auto* s = shapes.find_same_time(line, same_a, same_b)) {
+                            ++by_fields;
+                            ++hist[s->band(line) * 4];
+                            return;
+                        }
                     }
                 }
                 // The template's columns, the common case, are tested inline,

@@ -474,6 +474,23 @@ inline Tbyte_kinds byte_kinds(const char* p) {
 #endif
 }
 
+// The blanks and tabs among p[0, 32), which must be readable, one bit per
+// byte: byte_kinds(p).blank | byte_kinds(p).tab in a third of the work.
+inline std::uint32_t separators32(const char* p) {
+#if defined(__SSE2__)
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const __m128i blank = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t');
+    const __m128i s_lo = _mm_or_si128(_mm_cmpeq_epi8(lo, blank), _mm_cmpeq_epi8(lo, tab));
+    const __m128i s_hi = _mm_or_si128(_mm_cmpeq_epi8(hi, blank), _mm_cmpeq_epi8(hi, tab));
+    return static_cast<std::uint32_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(s_lo))) |
+           static_cast<std::uint32_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(s_hi))) << 16;
+#else
+    const Tbyte_kinds k = byte_kinds(p);
+    return k.blank | k.tab;
+#endif
+}
+
 // cabrillo_in_columns for a line of 32 bytes or more, from the kinds of its
 // first 32 bytes.
 inline bool in_template_columns(std::string_view line, const Tbyte_kinds& k) {
@@ -507,10 +524,11 @@ inline bool in_template_columns_same_time(std::string_view line) {
 #endif
     constexpr std::uint32_t kFreq = 0x1Fu << 5;  // columns 6-10
     const std::uint32_t pad = (blanks & kFreq) >> 5;
-    const auto digit = [](char c) { return static_cast<unsigned char>(c - '0') <= 9; };
+    // 1 for a digit: tests combined with & rather than &&, so no branch each.
+    const auto digit = [](char c) -> unsigned { return static_cast<unsigned char>(c - '0') <= 9; };
+    const char sep = line[29];
     return ((blanks & (0xFFFFu & ~kFreq)) == (1u << 4 | 1u << 10 | 1u << 13)) & (tabs == 0) &
-           ((pad & (pad + 1)) == 0) & (pad != 0x1F) & digit(line[27]) & digit(line[28]) &
-           ((line[29] == ' ') | (line[29] == '\t'));
+           ((pad & (pad + 1)) == 0) & (pad != 0x1F) & digit(line[27]) & digit(line[28]) & ((sep == ' ') | (sep == '\t'));
 }
 
 // True only for a Cabrillo QSO line of 32 bytes or more whose five leading
