@@ -308,6 +308,7 @@ inline constexpr Tband_text kTxt[] = {{" 1.9", 0}, {" 3.5", 1}, {"   7", 2}, {" 
                                       {"  28", 5}, {"  50", 6}, {" 144", 7}, {" 430", 8}, {"1200", 9}};
 inline constexpr Tband_table kAllTable{kAll};
 inline constexpr Tband_table kCabrilloKhzTable{kCabrilloKhz};
+inline constexpr Tband_table kCabrilloDesignatorTable{kCabrilloDesignators};
 inline constexpr Tband_table kTxtTable{kTxt};
 
 // The band of every pair of first two characters of a Cabrillo kHz
@@ -323,40 +324,6 @@ consteval Tkhz_bands make_khz_bands() {
 }
 inline constexpr Tkhz_bands kKhzBands = make_khz_bands();
 
-// The four band designators in a table of four slots, perfectly hashed at
-// compile time, so that a field is told from them with one probe.
-class Tdesignators {
-public:
-    consteval Tdesignators() {
-        for (std::uint64_t seed = 1;; ++seed) {
-            mul_ = (seed * 0x9E3779B97F4A7C15ull) | 1;
-            bool used[4] = {};
-            bool clash = false;
-            for (const Tband_text& t : kCabrilloDesignators) {
-                const std::size_t s = slot(pack(t.text));
-                clash = clash || used[s];
-                used[s] = true;
-                key_[s] = pack(t.text);
-                band_[s] = t.band;
-            }
-            if (!clash) return;
-        }
-    }
-    // The band of the designator packed as `v`, or `otherwise`; no branch.
-    constexpr std::int32_t find(std::uint64_t v, std::int32_t otherwise) const {
-        const std::size_t s = slot(v);
-        const std::int32_t hit = -static_cast<std::int32_t>(key_[s] == v);
-        return otherwise + ((band_[s] - otherwise) & hit);
-    }
-
-private:
-    constexpr std::size_t slot(std::uint64_t v) const { return static_cast<std::size_t>((v * mul_) >> 62); }
-    std::uint64_t mul_ = 0;
-    std::uint64_t key_[4] = {};
-    std::int32_t band_[4] = {};
-};
-inline constexpr Tdesignators kDesignators{};
-
 }  // namespace band_tables
 
 // The band index of a Cabrillo band field of 5 characters, packed by pack():
@@ -365,7 +332,7 @@ inline constexpr Tdesignators kDesignators{};
 // branch: the band of the next line is anyone's guess.
 inline std::int32_t cabrillo_band_of_packed(std::uint64_t v) {
     using namespace band_tables;
-    return kDesignators.find(v, kKhzBands.band[v & 0xFFFF]);
+    return kCabrilloDesignatorTable.find(v, kKhzBands.band[v & 0xFFFF]);
 }
 
 // The band of a frequency field of more than five characters: a kHz
@@ -393,7 +360,7 @@ inline std::int32_t band_of_field(Tlog_type type, std::string_view f) {
     if (type == lt_all) return f.size() == 3 ? kAllTable.find(pack_n<3>(f.data()), 10) : 10;
     if (type == lt_cabrillo) {
         if (f.size() == 5) return cabrillo_band_of_packed(pack_n<5>(f.data()));
-        return f.size() >= 2 ? kCabrilloKhzTable.find(pack_n<2>(f.data()), 10) : 10;
+        return f.size() >= 2 ? kKhzBands.band[pack_n<2>(f.data())] : 10;
     }
     if (type == lt_txt) return f.size() == 4 ? kTxtTable.find(pack_n<4>(f.data()), 10) : 10;
     return 10;
